@@ -1,0 +1,11 @@
+# Shared compile settings: every target of the project links quill_options.
+add_library(quill_options INTERFACE)
+target_compile_options(quill_options INTERFACE
+    $<$<COMPILE_LANGUAGE:CXX>:-Wall -Wextra>
+    $<$<COMPILE_LANGUAGE:C>:-Wall -Wextra>)
+
+if(QUILL_SANITIZE)
+    # Applied to the whole tree so that tests, fakes and libraries share one instrumented runtime.
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()
