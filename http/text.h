@@ -21,7 +21,9 @@ using Bytes = std::vector<std::uint8_t>;
 using Pos = std::ptrdiff_t;
 
 // True when `byte` opens a double-byte GBK character.
-constexpr bool IsGbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+constexpr bool IsGbkLeadByte(unsigned char byte) {
+    return byte >= 0x81 && byte <= 0xFE;
+}
 
 // Position of the first `part` that begins at or after `start` (0 or less means 1).
 // An empty part gives 1 when the searched stretch is non-empty, else -1.
@@ -41,8 +43,8 @@ std::string Trim(std::string_view text);
 std::string RemoveAllSpaces(std::string_view text);
 
 // Every occurrence, scanned left to right; inserted text is not scanned again.
-std::string Replace(std::string_view text, std::string_view part,
-                    std::string_view replacement = {}, bool caseSensitive = true);
+std::string Replace(std::string_view text, std::string_view part, std::string_view replacement = {},
+                    bool caseSensitive = true);
 
 // Pieces between separators; a non-empty rest after the last separator is a piece too.
 std::vector<std::string> Split(std::string_view text, std::string_view separator);
@@ -52,7 +54,11 @@ std::vector<std::string> Split(std::string_view text, std::string_view separator
 std::int64_t ToInteger(std::string_view text);
 
 // Bytes to text and back, unchanged.
-inline std::string ToText(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
-inline Bytes ToBytes(std::string_view text) { return {text.begin(), text.end()}; }
+inline std::string ToText(const Bytes& bytes) {
+    return {bytes.begin(), bytes.end()};
+}
+inline Bytes ToBytes(std::string_view text) {
+    return {text.begin(), text.end()};
+}
 
 }  // namespace quill
