@@ -38,6 +38,7 @@ public:
     // The check box 选择框_返回信息: 1 when ticked, 0 when not.
     virtual int CheckBoxState() = 0;
 
+    // The two reads touch no widget: the handlers may call them inside RunWhileBusy's work.
     // Whole-file read by GBK path; no bytes when it cannot be read, is empty, or the path has no
     // exact file-system form.
     virtual Bytes ReadWholeFile(const std::string& path) = 0;
