@@ -18,9 +18,7 @@
 #include "app/window_controls.h"
 #include "app/window_pictures.h"
 #include "http/gbk_codec.h"
-#if QUILL_HAVE_FILE_FETCH
 #include "http/file_fetch.h"
-#endif
 
 namespace quill {
 namespace {
@@ -330,14 +328,7 @@ Bytes MainWindow::ReadWholeFile(const std::string& path) {
     return ::quill::ReadWholeFile(path);
 }
 
-Bytes MainWindow::HttpFileRead(const std::string& url) {
-#if QUILL_HAVE_FILE_FETCH
-    return ::quill::HttpFileRead(url);
-#else
-    (void)url;
-    return {};
-#endif
-}
+Bytes MainWindow::HttpFileRead(const std::string& url) { return ::quill::HttpFileRead(url); }
 
 void MainWindow::RunWhileBusy(const std::function<void()>& work) {
     busy_->Run(work);
