@@ -82,6 +82,11 @@ struct Hop {
     bool headersDone = false;
     bool headerOverflow = false;
     std::string location;
+    bool interimReply = false;
+    // A HEAD that carries a body goes out as a POST would; its reply has no body, so the hop
+    // ends at the blank line after the final reply's headers.
+    bool endAtHeaders = false;
+    bool endedAtHeaders = false;
     std::size_t bodyLimit = 0;
     curl_off_t headerBytes = 0;
     // Stall window.
@@ -96,6 +101,8 @@ struct Hop {
         headersDone = false;
         headerOverflow = false;
         location.clear();
+        interimReply = false;
+        endedAtHeaders = false;
         headerBytes = 0;
         windowStart = Clock::now();
         windowStartBytes = 0;
@@ -117,6 +124,9 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) noexcept {
         hop.headersDone = false;
         hop.headerOverflow = false;
         hop.location.clear();
+        const std::size_t space = line.find(' ');
+        hop.interimReply =
+            space != std::string_view::npos && line.substr(space + 1).starts_with('1');
     } else if (hop.headersDone) {
         return n;  // trailers of a chunked body are no part of the header block
     }
@@ -141,6 +151,10 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) noexcept {
     }
     if (line.empty()) {
         hop.headersDone = true;
+        if (hop.endAtHeaders && !hop.interimReply) {
+            hop.endedAtHeaders = true;
+            return 0;  // stops the transfer: nothing more belongs to this reply
+        }
     }
     return n;
 }
@@ -352,24 +366,24 @@ bool SetBaseOptions(CURL* handle, Hop& hop, const TransferPlan& plan, const WebS
     return ok;
 }
 
-bool SetMethod(CURL* handle, const std::string& verb, bool sendBody, std::string_view body) {
+bool SetMethod(CURL* handle, Hop& hop, const std::string& verb, bool sendBody,
+               std::string_view body) {
     bool ok = true;
     auto set = [&](CURLoption option, auto value) {
         ok = ok && curl_easy_setopt(handle, option, value) == CURLE_OK;
     };
     set(CURLOPT_CUSTOMREQUEST, static_cast<const char*>(nullptr));
-    if (verb == "HEAD") {
-        set(CURLOPT_NOBODY, 1L);
-    } else {
-        set(CURLOPT_HTTPGET, 1L);
-    }
+    set(CURLOPT_HTTPGET, 1L);
+    hop.endAtHeaders = false;
     if (sendBody) {
-        // Set after NOBODY: a HEAD keeps its body-less reply while the body goes out.
         set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
         set(CURLOPT_POSTFIELDS, body.empty() ? "" : body.data());
         if (verb != "POST") {
             set(CURLOPT_CUSTOMREQUEST, verb.c_str());
+            hop.endAtHeaders = verb == "HEAD";
         }
+    } else if (verb == "HEAD") {
+        set(CURLOPT_NOBODY, 1L);
     }
     return ok;
 }
@@ -446,7 +460,7 @@ TransferResult RunTransfer(const TransferPlan& plan, const WebSettings& settings
             ok = ok && curl_easy_setopt(handle.get(), CURLOPT_PROXY, proxy.c_str()) == CURLE_OK;
             ok = ok &&
                  curl_easy_setopt(handle.get(), CURLOPT_HTTPHEADER, lists.back().get()) == CURLE_OK;
-            ok = ok && SetMethod(handle.get(), verb, sendBody, plan.body);
+            ok = ok && SetMethod(handle.get(), hop, verb, sendBody, plan.body);
             if (!ok) {
                 return result;
             }
@@ -454,7 +468,7 @@ TransferResult RunTransfer(const TransferPlan& plan, const WebSettings& settings
             hop.Reset();
             const CURLcode code = curl_easy_perform(handle.get());
             result.headerBlock = hop.headersDone ? hop.headerBlock : std::string{};
-            if (code != CURLE_OK) {
+            if (code != CURLE_OK && !(code == CURLE_WRITE_ERROR && hop.endedAtHeaders)) {
                 return result;
             }
 

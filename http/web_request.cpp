@@ -156,7 +156,8 @@ Bytes WebRequest(std::string_view url, OptionalArg<int> method,
                 plan.requestTarget = path;
             }
             plan.verb = kVerbs[verb];
-            plan.sendBody = verb != 0;
+            // An empty HEAD goes out without a Content-Length; a POST always has one.
+            plan.sendBody = verb == 1 || (verb == 2 && !body.empty());
             plan.body = std::string_view(reinterpret_cast<const char*>(body.data()), body.size());
             plan.headerLines = HeaderBlockLines(block);
             plan.userAgent = agent;
