@@ -25,7 +25,7 @@ enum JsonKind : int {
 };
 
 class JsonDocument {
-public:
+  public:
     // Names the variable "da" and runs Initialise.
     JsonDocument();
     // Releases the engine reference when Destroy has not done so.
@@ -48,7 +48,8 @@ public:
     virtual std::unique_ptr<JsonDocument> GetMemberDocument(const std::string& name);
     virtual int Count(const std::string& path = {});
     virtual void Push(const std::string& value, const std::string& path = {}, bool isJson = false);
-    virtual std::unique_ptr<JsonDocument> GetElementDocument(int index, const std::string& path = {});
+    virtual std::unique_ptr<JsonDocument> GetElementDocument(int index,
+                                                             const std::string& path = {});
     virtual std::string GetElementText(int index, const std::string& path = {},
                                        bool asJson = false);
     virtual void SetElement(int index, const std::string& value, bool isJson = false);
@@ -69,10 +70,19 @@ public:
 
     const std::string& variableName() const { return variableName_; }
     bool HasEngine() const { return engine_ != nullptr; }
+    // The engine instance, shared with clones; empty without engine.
+    const std::shared_ptr<ScriptEngine>& engine() const { return engine_; }
 
-private:
+  private:
     struct CloneTag {};
     JsonDocument(CloneTag, std::string variableName, std::shared_ptr<ScriptEngine> engine);
+
+    // The member expression for `name`: the value itself when the name is empty, otherwise
+    // V + "." + name, or V + name when `bracketRule` holds and the name starts with "[".
+    std::string Member(const std::string& name, bool bracketRule) const;
+    // Constructs a working document, parses into it the JSON text that `stringifyCode` gives in
+    // this document's engine, and hands back a clone of it.
+    std::unique_ptr<JsonDocument> DocumentThroughJson(const std::string& stringifyCode);
 
     std::string variableName_;
     std::shared_ptr<ScriptEngine> engine_;
