@@ -161,8 +161,10 @@ std::optional<Failure> PlaceFace(const cv::Mat& templ, const Landmarks& templPoi
     const cv::Mat scene = templ(region);
     MatchColours(warped, scene, mask);
 
-    // The clone solves over the mask's bounding box and needs a ring of known pixels around it;
-    // a face at the picture's edge has none, so pad, clone, and cut the padding off again.
+    // The clone works on the mask's bounding box placed around `centre`, which must lie wholly
+    // inside the picture, and it blanks the outermost ring of the mask; a face touching the
+    // picture's edge would lose that ring. So pad, clone around the box's own centre, and cut
+    // the padding off again.
     constexpr int pad = 2;
     cv::Mat scenePadded;
     cv::Mat warpedPadded;
