@@ -43,6 +43,7 @@ LocalHttpServer::Routes RedirectRoutes(std::vector<Seen>& seen, std::mutex& mute
                    [record](const httplib::Request& request, httplib::Response& response) {
                        record(request);
                        response.set_redirect("to?q=1", 302);  // relative to /dir/
+                       response.set_header("Set-Cookie", "hop=1; path=/");
                        response.set_content("moved", "text/plain");
                    });
         server.Get(
@@ -88,6 +89,8 @@ TEST_F(WebRequestServer, RedirectIsFollowedAndTheFinalReplyComesBack) {
     EXPECT_EQ(cookiesOut, "final=1");
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[1].path, "/dir/to");
+    // No cookie store: what the first hop set is not sent on.
+    EXPECT_EQ(seen[1].cookie, "");
 }
 
 TEST_F(WebRequestServer, NoRedirectReturnsTheRedirectReplyItself) {

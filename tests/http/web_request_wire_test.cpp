@@ -1,6 +1,9 @@
 // WebRequest against a recorder that keeps the exact request bytes and answers scripted bytes.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <string>
@@ -511,6 +514,31 @@ INSTANTIATE_TEST_SUITE_P(
                       StallCase{"part of the body, then nothing",
                                 "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nhalf of it"}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
+
+// A listener that never accepts, with its queue full: further handshakes get no answer.
+TEST_F(WebRequestWire, ConnectTimeoutEndsAnUnansweredHandshake) {
+    int port = 0;
+    Socket listener = ListenOnLoopback(port);
+    ASSERT_EQ(::listen(listener.Fd(), 0), 0);
+    std::vector<Socket> queued;
+    for (int i = 0; i < 8; ++i) {
+        queued.push_back(Socket(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0)));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        ::connect(queued.back().Fd(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    WebSettings settings = CurrentWebSettings();
+    settings.connectTimeout = std::chrono::milliseconds(500);
+    settings.stallTime = std::chrono::seconds(60);
+    SetWebSettings(settings);
+    const auto start = std::chrono::steady_clock::now();
+
+    EXPECT_TRUE(WebRequest("http://127.0.0.1:" + std::to_string(port) + "/", 1, "x").empty());
+
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
 
 // A body cut short by a closed connection is a failure, not a shorter body.
 TEST_F(WebRequestWire, TruncatedBodyGivesNoBytes) {
