@@ -120,7 +120,8 @@ TEST_F(WebRequestWire, LargeBodyGoesOutWholeWithoutExpect) {
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].Header("Expect"), "");
-    EXPECT_EQ(requests[0].Body(), big);
+    EXPECT_EQ(requests[0].Body().size(), big.size());
+    EXPECT_TRUE(requests[0].Body() == big);
 }
 
 struct HeaderCase {
