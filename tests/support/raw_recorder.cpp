@@ -78,9 +78,10 @@ RawRecorder::RawRecorder(Script script) : script_(std::move(script)) {
 }
 
 RawRecorder::~RawRecorder() {
-    stopping_ = true;
     {
+        // Under the lock, so a connection about to hold cannot miss the wake-up.
         std::lock_guard lock(mutex_);
+        stopping_ = true;
         for (const int fd : open_) {
             ::shutdown(fd, SHUT_RDWR);
         }
