@@ -17,8 +17,8 @@
 #include "app/picture_box.h"
 #include "app/window_controls.h"
 #include "app/window_pictures.h"
-#include "http/gbk_codec.h"
 #include "http/file_fetch.h"
+#include "http/gbk_codec.h"
 
 namespace quill {
 namespace {
@@ -35,6 +35,8 @@ QLabel* CaptionLabel(QWidget* parent, const char* name, const QString& caption, 
     label->setObjectName(Utf8(name));
     label->setGeometry(area);
     label->setAlignment(Qt::AlignCenter);
+    // A file dropped on a caption lying over a picture box is meant for the box.
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
     label->setAutoFillBackground(true);
     QPalette colours = label->palette();
     colours.setColor(QPalette::Window, QColor(109, 109, 109));
@@ -155,6 +157,7 @@ void MainWindow::BuildControls() {
     checkBox_->setObjectName(Utf8("选择框_返回信息"));
     checkBox_->setGeometry(408, 32, 312, 32);
     checkBox_->setAutoFillBackground(true);
+    checkBox_->setBackgroundRole(QPalette::Window);
     checkBox_->setFocusPolicy(Qt::StrongFocus);
     QPalette checkColours = checkBox_->palette();
     checkColours.setColor(QPalette::Window, QColor(68, 68, 68));
@@ -328,7 +331,9 @@ Bytes MainWindow::ReadWholeFile(const std::string& path) {
     return ::quill::ReadWholeFile(path);
 }
 
-Bytes MainWindow::HttpFileRead(const std::string& url) { return ::quill::HttpFileRead(url); }
+Bytes MainWindow::HttpFileRead(const std::string& url) {
+    return ::quill::HttpFileRead(url);
+}
 
 void MainWindow::RunWhileBusy(const std::function<void()>& work) {
     busy_->Run(work);
