@@ -45,6 +45,9 @@ struct ScriptEngine::Heap {
             return false;
         }
         used += bytes;
+        if (used > peak) {
+            peak = used;
+        }
         return true;
     }
 
@@ -58,6 +61,7 @@ struct ScriptEngine::Heap {
     Clock::duration budget;
     std::size_t cap;
     std::size_t used = 0;
+    std::size_t peak = 0;
     bool armed = false;
     bool expired = false;
     bool capReached = false;
@@ -279,6 +283,10 @@ int ScriptEngine::StackDepth() const {
 
 std::size_t ScriptEngine::HeapBytes() const {
     return heap_->used;
+}
+
+std::size_t ScriptEngine::PeakHeapBytes() const {
+    return heap_->peak;
 }
 
 }  // namespace quill

@@ -58,6 +58,7 @@ class ScriptEngine {
     // Values left on the engine's stack; 0 between calls.
     int StackDepth() const;
     std::size_t HeapBytes() const;
+    std::size_t PeakHeapBytes() const;
 
     struct Heap;
 

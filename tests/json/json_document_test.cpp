@@ -26,29 +26,21 @@ const std::string kMing = "\xC3\xFB";                                   // 名
 const std::string kZhi = "\xD6\xB5";                                    // 值
 const std::string kChengGong = "\xB3\xC9\xB9\xA6";                      // 成功
 
-// Every document a test touches is checked for a balanced engine stack at the end.
+// Nothing is left on an engine's stack between calls, failed ones included.
+bool Balanced(const JsonDocument& doc) {
+    return !doc.HasEngine() || doc.engine()->StackDepth() == 0;
+}
+
 class JsonDocumentTest : public ::testing::Test {
   protected:
-    void TearDown() override {
-        for (const JsonDocument* doc : watched_) {
-            if (doc->HasEngine()) {
-                EXPECT_EQ(doc->engine()->StackDepth(), 0);
-            }
-        }
-    }
+    void TearDown() override { EXPECT_TRUE(Balanced(doc_)); }
 
     JsonDocument& Loaded(const std::string& json) {
         EXPECT_TRUE(doc_.Parse(json)) << json;
         return doc_;
     }
 
-    JsonDocument* Watch(JsonDocument* doc) {
-        watched_.push_back(doc);
-        return doc;
-    }
-
     JsonDocument doc_;
-    std::vector<const JsonDocument*> watched_{&doc_};
 };
 
 TEST_F(JsonDocumentTest, ConstructionGivesAnEmptyObjectInDa) {
@@ -105,6 +97,7 @@ TEST_F(JsonDocumentTest, ParseStartsFromAFreshEngine) {
     // The clone keeps the engine it shared.
     EXPECT_EQ(clone->engine(), old);
     EXPECT_EQ(clone->ToJson(), "{\"before\":\"1\"}");
+    EXPECT_TRUE(Balanced(*clone));
     clone->Destroy();
 }
 
@@ -174,8 +167,8 @@ TEST_F(JsonDocumentTest, BracketNamesIndexTheValueItself) {
     EXPECT_EQ(doc_.GetMemberNumber("[2]"), 0);
 
     auto element = doc_.GetMemberDocument("[1]");
-    Watch(element.get());
     EXPECT_EQ(element->ToJson(), "{\"k\":2}");
+    EXPECT_TRUE(Balanced(*element));
     element->Destroy();
 }
 
@@ -438,22 +431,22 @@ TEST_F(JsonDocumentTest, ReadsMembersAndElements) {
     }
 
     auto element = doc_.GetElementDocument(0, "a");
-    Watch(element.get());
     EXPECT_EQ(element->ToJson(), "{\"k\":\"v\"}");
     EXPECT_EQ(element->GetMemberText("k"), "v");
+    EXPECT_TRUE(Balanced(*element));
     element->Destroy();
 
     Loaded("[3,[4]]");
     EXPECT_EQ(doc_.GetElementText(0), "3");
     auto inner = doc_.GetElementDocument(1);
     EXPECT_EQ(inner->ToJson(), "[4]");
+    EXPECT_TRUE(Balanced(*inner));
     inner->Destroy();
 }
 
 TEST_F(JsonDocumentTest, CloneSharesTheValueAndOutlivesItsSource) {
     auto source = std::make_unique<JsonDocument>();
     auto clone = source->Clone();
-    Watch(clone.get());
     EXPECT_EQ(clone->engine(), source->engine());
     EXPECT_EQ(clone->variableName(), "da");
 
@@ -471,8 +464,10 @@ TEST_F(JsonDocumentTest, CloneSharesTheValueAndOutlivesItsSource) {
     clone->Push("1", "list", true);
     EXPECT_EQ(clone->Count("list"), 1);
     auto second = clone->Clone();
+    EXPECT_TRUE(Balanced(*clone));
     clone->Destroy();
     EXPECT_EQ(second->GetMemberJson("list"), "[1]");
+    EXPECT_TRUE(Balanced(*second));
     second->Destroy();
 }
 
@@ -480,8 +475,6 @@ TEST_F(JsonDocumentTest, ReturnedDocumentsAreIndependentCopies) {
     Loaded("{\"a\":{\"k\":\"original\"}}");
     auto first = doc_.GetMemberDocument("a");
     auto second = doc_.GetMemberDocument("a");
-    Watch(first.get());
-    Watch(second.get());
     EXPECT_NE(first->engine(), second->engine());
     EXPECT_NE(first->engine(), doc_.engine());
     EXPECT_EQ(first->variableName(), "da");
@@ -493,8 +486,10 @@ TEST_F(JsonDocumentTest, ReturnedDocumentsAreIndependentCopies) {
     EXPECT_EQ(doc_.GetMemberText("a.k"), "original");
     doc_.SetMember("a.k", "source changed");
     EXPECT_EQ(second->GetMemberText("k"), "original");
+    EXPECT_TRUE(Balanced(*first));
     first->Destroy();
     EXPECT_EQ(second->GetMemberText("k"), "original");
+    EXPECT_TRUE(Balanced(*second));
     second->Destroy();
 }
 
@@ -507,6 +502,7 @@ TEST_F(JsonDocumentTest, ReturnedDocumentOfAMissingOrStringMember) {
     EXPECT_EQ(missing->EvalText("typeof da"), "undefined");
     EXPECT_EQ(missing->GetMemberText("anything"), "");
     EXPECT_FALSE(missing->HasMember("anything"));
+    EXPECT_TRUE(Balanced(*missing));
     missing->Destroy();
 
     // The string's content runs as a script in the new document's engine.
@@ -517,6 +513,7 @@ TEST_F(JsonDocumentTest, ReturnedDocumentOfAMissingOrStringMember) {
     EXPECT_EQ(code->ToJson(), "\"x\"");
     EXPECT_EQ(code->EvalText("typeof leaked"), "number");
     EXPECT_EQ(doc_.EvalText("typeof leaked"), "undefined");
+    EXPECT_TRUE(Balanced(*code));
     code->Destroy();
 
     auto function = doc_.GetMemberDocument("fn");
@@ -531,6 +528,8 @@ std::string MergeImage(JsonDocument& global, const std::string& reply) {
     auto result = data->GetMemberDocument("result");
     data->Destroy();
     std::string image = result->GetMemberText("merge_image");
+    EXPECT_TRUE(Balanced(global));
+    EXPECT_TRUE(Balanced(*result));
     result->Destroy();
     return image;
 }
@@ -605,6 +604,7 @@ TEST(JsonDocumentWithoutEngine, EveryOperationGivesItsEmptyResult) {
     doc->Clear();
     auto clone = doc->Clone();
     EXPECT_FALSE(clone->HasEngine());
+    EXPECT_TRUE(Balanced(*clone));
     clone->Destroy();
 
     // A returned document gets engines of its own, and holds undefined.
@@ -612,6 +612,7 @@ TEST(JsonDocumentWithoutEngine, EveryOperationGivesItsEmptyResult) {
     EXPECT_TRUE(member->HasEngine());
     EXPECT_EQ(member->EvalText("typeof da"), "undefined");
     EXPECT_EQ(MergeImage(*doc, "{\"data\":{\"result\":{\"merge_image\":\"x\"}}}"), "");
+    EXPECT_TRUE(Balanced(*member));
     member->Destroy();
     doc->Destroy();
 }

@@ -1,0 +1,1 @@
+(function(){var s='x';for(;;)s+=s;})()

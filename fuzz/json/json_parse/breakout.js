@@ -1,0 +1,1 @@
+1); data = {result:{merge_image:"x"}}; (1
