@@ -17,7 +17,7 @@ constexpr int kStyleError = 16;
 constexpr int kStyleInformation = 64;
 
 class UiPort {
-public:
+  public:
     virtual ~UiPort() = default;
 
     // Modal box with caption "信息：" and one OK button.
@@ -53,15 +53,15 @@ public:
 
 // The events of the window, each forwarded as it comes.
 class WindowEvents {
-public:
+  public:
     virtual ~WindowEvents() = default;
-    virtual void UrlTemplatePressed() = 0;       // 透明标签_url_模板图
-    virtual void UrlTargetPressed() = 0;         // 透明标签_url_目标图
-    virtual void LocalTemplatePressed() = 0;     // 透明标签_本地上传_模板图
-    virtual void LocalTargetPressed() = 0;       // 透明标签_本地上传_目标图
+    virtual void UrlTemplatePressed() = 0;    // 透明标签_url_模板图
+    virtual void UrlTargetPressed() = 0;      // 透明标签_url_目标图
+    virtual void LocalTemplatePressed() = 0;  // 透明标签_本地上传_模板图
+    virtual void LocalTargetPressed() = 0;    // 透明标签_本地上传_目标图
     virtual void FilesDroppedTemplate(const std::string& text) = 0;  // 拖放对象1
     virtual void FilesDroppedTarget(const std::string& text) = 0;    // 拖放对象2
-    virtual void MergePressed() = 0;             // 标签_融合图片
+    virtual void MergePressed() = 0;                                 // 标签_融合图片
 };
 
 }  // namespace quill

@@ -2,6 +2,8 @@
 
 #include <openssl/pem.h>
 
+#include <chrono>
+
 namespace quill::test {
 
 LocalHttpServer::LocalHttpServer(const Routes& routes)
@@ -38,6 +40,12 @@ void LocalHttpServer::Start(const Routes& routes) {
         return;
     }
     thread_ = std::thread([this] { server_->listen_after_bind(); });
+    // stop() is lost on a server that has not entered its loop yet, and the join would then
+    // wait forever; so hand the server out only once it runs.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!server_->is_running() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 LocalHttpServer::~LocalHttpServer() {
