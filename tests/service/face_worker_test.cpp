@@ -58,6 +58,40 @@ TEST(FaceWorkerTest, SearchesLargePicturesScaledDown) {
     EXPECT_NEAR(result.faces[0].width, 4 * 216, 80);
 }
 
+TEST(FaceWorkerTest, ReportsAtMostTheFaceLimitBestFirst) {
+    cv::Mat astronaut;
+    cv::Mat hopper;
+    ASSERT_EQ(DecodeImage(Sample("astronaut.png"), ServiceLimits(), astronaut), std::nullopt);
+    ASSERT_EQ(DecodeImage(Sample("grace_hopper.png"), ServiceLimits(), hopper), std::nullopt);
+    cv::Mat collage(600, 1536, CV_8UC3, cv::Scalar(128, 128, 128));
+    astronaut.copyTo(collage(cv::Rect(0, 0, 512, 512)));
+    hopper.copyTo(collage(cv::Rect(512, 0, 512, 600)));
+    cv::flip(astronaut, collage(cv::Rect(1024, 88, 512, 512)), 1);
+    std::vector<unsigned char> png;
+    cv::imencode(".png", collage, png);
+    const std::string bytes(png.begin(), png.end());
+    auto check = [&](int limit) {
+        ServiceLimits limits;
+        limits.maxFaces = limit;
+        limits.detectMaxSide = 2000;  // keeps the astronaut's small faces findable
+        FaceWorker worker(Models(), limits);
+        FaceCheckResult result;
+        EXPECT_EQ(worker.Check(bytes, result), std::nullopt);
+        return result.faces;
+    };
+    const std::vector<FaceBox> all = check(100);
+    ASSERT_GE(all.size(), 3u);
+    for (std::size_t i = 1; i < all.size(); ++i) {
+        EXPECT_GE(all[i - 1].score, all[i].score);
+    }
+    for (const int limit : {2, 1}) {
+        const std::vector<FaceBox> capped = check(limit);
+        ASSERT_EQ(capped.size(), static_cast<std::size_t>(limit));
+        EXPECT_EQ(capped[0].left, all[0].left);
+        EXPECT_EQ(capped.back().left, all[limit - 1].left);
+    }
+}
+
 TEST(FaceWorkerTest, MergeGivesTheTemplatesSizeWithAFace) {
     FaceWorker worker(Models(), ServiceLimits());
     const std::pair<const char*, const char*> pairs[] = {{"astronaut.png", "grace_hopper.png"},
