@@ -63,16 +63,7 @@ class FakeUi : public UiPort {
                   std::string& text) override {
         Record("InputBox");
         inputs.push_back({prompt, initial});
-        if (inputAnswers.empty()) {
-            return false;
-        }
-        std::optional<std::string> answer = inputAnswers.front();
-        inputAnswers.pop_front();
-        if (!answer) {
-            return false;
-        }
-        text = *answer;
-        return true;
+        return TakeAnswer(inputAnswers, text);
     }
 
     void SetFileDialogFilter(const std::string& filter) override {
@@ -83,16 +74,7 @@ class FakeUi : public UiPort {
     bool OpenFileDialog() override {
         Record("OpenFileDialog");
         ++dialogOpenings;
-        if (dialogAnswers.empty()) {
-            return false;
-        }
-        std::optional<std::string> answer = dialogAnswers.front();
-        dialogAnswers.pop_front();
-        if (!answer) {
-            return false;
-        }
-        fileName_ = *answer;
-        return true;
+        return TakeAnswer(dialogAnswers, fileName_);
     }
 
     // Like the real dialog, it keeps the last confirmed path.
@@ -144,6 +126,21 @@ class FakeUi : public UiPort {
     }
 
   private:
+    // The next scripted answer: a text confirms and goes into `into`; none left, or nullopt,
+    // cancels and leaves `into` alone.
+    static bool TakeAnswer(std::deque<std::optional<std::string>>& answers, std::string& into) {
+        if (answers.empty()) {
+            return false;
+        }
+        const std::optional<std::string> answer = answers.front();
+        answers.pop_front();
+        if (!answer) {
+            return false;
+        }
+        into = *answer;
+        return true;
+    }
+
     void Record(const char* name) {
         calls.emplace_back(name);
         if (busyDepth_ > 0) {
