@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "duktape.h"
 
@@ -70,6 +71,11 @@ struct ScriptEngine::Heap {
 };
 
 namespace {
+
+std::mutex& LimitsMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
 
 EngineLimits& Limits() {
     static EngineLimits limits = DefaultEngineLimits();
@@ -207,15 +213,17 @@ EngineLimits DefaultEngineLimits() {
 }
 
 EngineLimits CurrentEngineLimits() {
+    const std::lock_guard<std::mutex> lock(LimitsMutex());
     return Limits();
 }
 
 void SetEngineLimits(const EngineLimits& limits) {
+    const std::lock_guard<std::mutex> lock(LimitsMutex());
     Limits() = limits;
 }
 
 std::shared_ptr<ScriptEngine> ScriptEngine::Create() {
-    auto heap = std::make_unique<Heap>(Limits());
+    auto heap = std::make_unique<Heap>(CurrentEngineLimits());
     duk_context* context = duk_create_heap(Allocate, Reallocate, Release, heap.get(), Fatal);
     if (context == nullptr) {
         return nullptr;
