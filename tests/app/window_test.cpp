@@ -214,7 +214,10 @@ TEST_F(WindowTest, WindowHasItsCaptionSizeAndFrame) {
     if (frame.isNull()) {
         EXPECT_EQ(window_->size(), QSize(825, 513));
     } else {
-        EXPECT_EQ(window_->frameGeometry().size(), QSize(841, 552));
+        // The frame is known only once the window is up; the resize follows it.
+        EXPECT_TRUE(QTest::qWaitFor(
+            [this] { return window_->frameGeometry().size() == QSize(841, 552); }, 2000))
+            << window_->frameGeometry().width() << "x" << window_->frameGeometry().height();
     }
     const Qt::WindowFlags flags = window_->windowFlags();
     EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
