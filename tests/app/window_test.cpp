@@ -249,6 +249,14 @@ TEST_F(WindowTest, ControlsSitAtTheirPlacesInStackingOrder) {
         {"图片框_目标图", "图片框1", {28, 265, 257, 164}},
         {"透明标签1", "图片框_合成图", {109, 245, 304, 88}},
     };
+    // Resizing the window moves nothing.
+    for (QSize size : {window_->size(), QSize(1000, 700), QSize(400, 300)}) {
+        window_->resize(size);
+        QCoreApplication::processEvents();
+        for (const Row& row : rows) {
+            EXPECT_EQ(Control(row.name)->geometry(), row.geometry) << row.name;
+        }
+    }
     QWidget* previous = nullptr;
     for (const Row& row : rows) {
         QWidget* control = Control(row.name);
