@@ -208,9 +208,15 @@ struct FaceService::Impl {
               const httplib::ContentReader& reader) {
         std::string body;
         bool tooLarge = false;
+        bool tooSlow = false;
+        const auto deadline = std::chrono::steady_clock::now() + config.limits.requestBodyTimeout;
         const bool complete = reader([&](const char* data, std::size_t length) {
             if (body.size() + length > config.limits.maxRequestBytes) {
                 tooLarge = true;
+                return false;
+            }
+            if (std::chrono::steady_clock::now() > deadline) {
+                tooSlow = true;
                 return false;
             }
             body.append(data, length);
@@ -219,8 +225,13 @@ struct FaceService::Impl {
         if (!complete) {
             // What is left of the body is unread, so the connection cannot carry another request.
             res.set_header("Connection", "close");
-            return SetFailure(res, tooLarge || res.status == 413 ? Failure::RequestTooLarge
-                                                                 : Failure::BadRequest);
+            Failure failure = Failure::BadRequest;
+            if (tooLarge || res.status == 413) {
+                failure = Failure::RequestTooLarge;
+            } else if (tooSlow) {
+                failure = Failure::RequestTimedOut;
+            }
+            return SetFailure(res, failure);
         }
         if (req.get_param_value("type") == "merge") {
             Merge(std::move(body), res);

@@ -22,6 +22,7 @@ constexpr FailureText kFailures[] = {
     {Failure::MissingImage, 102, 400, "missing image parameter"},
     {Failure::BadImageType, 103, 400, "image_type must be BASE64 or URL"},
     {Failure::RequestTooLarge, 104, 413, "request body too large"},
+    {Failure::RequestTimedOut, 105, 408, "request body took too long"},
     {Failure::DownloadFailed, 200, 200, "image download fail"},
     {Failure::DownloadNotHttp, 201, 200, "image download fail: only http and https addresses"},
     {Failure::DownloadStatus, 202, 200, "image download fail: the server answered with an error"},

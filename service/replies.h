@@ -16,6 +16,7 @@ enum class Failure {
     MissingImage,
     BadImageType,
     RequestTooLarge,
+    RequestTimedOut,
     DownloadFailed,
     DownloadNotHttp,
     DownloadStatus,

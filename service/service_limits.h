@@ -29,6 +29,10 @@ struct ServiceLimits {
     std::chrono::milliseconds fetchConnectTimeout{5000};
     std::chrono::milliseconds fetchTotalTimeout{15000};
 
+    // The whole request body must arrive within this; the read time-out alone is per receive,
+    // so a body trickled a byte at a time could hold a connection for ever.
+    std::chrono::milliseconds requestBodyTimeout{60000};
+
     // How long a request waits for a free worker before it is answered as busy.
     std::chrono::milliseconds workerWait{60000};
 };

@@ -82,6 +82,7 @@ class FaceServiceTest : public ::testing::Test {
         config.limits.maxRequestBytes = 4u << 20;
         config.limits.fetchConnectTimeout = 1000ms;
         config.limits.fetchTotalTimeout = 1000ms;
+        config.limits.requestBodyTimeout = 1000ms;
         service_ = new ServiceThread(config);
         const std::string cert = ServiceConfig::Defaults().certPath;
         const std::string key = ServiceConfig::Defaults().keyPath;
@@ -286,6 +287,32 @@ TEST_F(FaceServiceTest, MalformedAndOversizedBodiesGetClearReplies) {
             Contains(client.FaceCheck(FaceCheckFileBody(Sample("astronaut.png"))).body, "SUCCESS"))
             << "after " << c.name;
     }
+}
+
+// A body trickled in slowly holds a connection only until the body deadline.
+TEST_F(FaceServiceTest, SlowBodyIsCutOffAtTheDeadline) {
+    httplib::SSLClient client("127.0.0.1", service_->Port());
+    client.set_ca_cert_path(ServiceConfig::Defaults().certPath.c_str());
+    client.enable_server_certificate_verification(true);
+    constexpr std::size_t kSteps = 40;
+    constexpr std::size_t kStep = 100;
+    const auto started = std::chrono::steady_clock::now();
+    const auto result = client.Post(
+        "/aidemo", kSteps * kStep,
+        [](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+            std::this_thread::sleep_for(200ms);
+            const std::string chunk(kStep, offset == 0 ? 'i' : 'a');
+            return sink.write(chunk.data(), chunk.size());
+        },
+        "application/x-www-form-urlencoded");
+    // Sending it all would take eight seconds; the service gives up after one.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    if (result) {
+        EXPECT_EQ(result->status, 408);
+        EXPECT_EQ(result->body, ErrorReply(Failure::RequestTimedOut));
+    }
+    EXPECT_TRUE(
+        Contains(Client().FaceCheck(FaceCheckFileBody(Sample("astronaut.png"))).body, "SUCCESS"));
 }
 
 }  // namespace
