@@ -56,6 +56,8 @@ std::unique_ptr<JsonDocument> JsonDocument::Clone() {
 }
 
 void JsonDocument::Initialise() {
+    // The old engine goes first, so that two are never alive at once for this document.
+    engine_.reset();
     engine_ = ScriptEngine::Create();
     AddCode(std::string(EngineScript()));
     EvalNumber("var " + variableName_ + "={}");
@@ -63,8 +65,6 @@ void JsonDocument::Initialise() {
 
 bool JsonDocument::Parse(const std::string& text) {
     if (engine_ != nullptr) {
-        // The old engine goes first, so that two are never alive at once for this document.
-        engine_.reset();
         Initialise();
     }
     if (engine_ == nullptr) {

@@ -3,7 +3,10 @@
 // other document has an engine of its own.
 //
 // No operation throws or reports an error: a failure gives the empty text, 0 or false, or leaves
-// the value as it was.
+// the value as it was. An empty name or path stands for the document's own value.
+//
+// Names and values are joined into script text unchanged: only trusted names belong here, and a
+// reply is run as a script. Each engine call is bounded in time and memory (script_engine.h).
 #pragma once
 
 #include <memory>
@@ -77,8 +80,8 @@ class JsonDocument {
     struct CloneTag {};
     JsonDocument(CloneTag, std::string variableName, std::shared_ptr<ScriptEngine> engine);
 
-    // The member expression for `name`: the value itself when the name is empty, otherwise
-    // V + "." + name, or V + name when `bracketRule` holds and the name starts with "[".
+    // The member expression for `name`: the variable itself when the name is empty, otherwise
+    // "da." + name, or "da" + name when `bracketRule` holds and the name starts with "[".
     std::string Member(const std::string& name, bool bracketRule) const;
     // Constructs a working document, parses into it the JSON text that `stringifyCode` gives in
     // this document's engine, and hands back a clone of it.
