@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <deque>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -17,8 +15,7 @@
 #include "http/web_settings.h"
 #include "json/json_document.h"
 #include "tests/support/fake_ui.h"
-#include "tests/support/local_http_server.h"
-#include "tests/support/test_certificate.h"
+#include "tests/support/scripted_face_service.h"
 
 namespace quill {
 namespace {
@@ -38,64 +35,10 @@ std::string Gbk(const char* utf8) {
     return GbkFromUtf8(utf8);
 }
 
-struct RecordedRequest {
-    std::string target;  // path and query
-    std::string contentType;
-    std::string body;
-};
-
-// A face service that records every request and answers from a script, in UTF-8.
-class ScriptedService {
-  public:
-    ScriptedService()
-        : certificate_(test::MakeTestCertificate({"127.0.0.1"})),
-          server_([this](httplib::Server& server) { Routes(server); }, certificate_) {}
-
-    const test::TestCertificate& Certificate() const { return certificate_; }
-    std::string Host() const { return "https://127.0.0.1:" + std::to_string(server_.Port()); }
-
-    void ReplyToCheck(std::string utf8) {
-        std::lock_guard lock(mutex_);
-        checkReplies_.push_back(std::move(utf8));
-    }
-    void ReplyToMerge(std::string utf8) {
-        std::lock_guard lock(mutex_);
-        mergeReplies_.push_back(std::move(utf8));
-    }
-    std::vector<RecordedRequest> Requests() {
-        std::lock_guard lock(mutex_);
-        return requests_;
-    }
-
-  private:
-    void Routes(httplib::Server& server) {
-        server.Post("/aidemo", [this](const httplib::Request& request, httplib::Response& reply) {
-            std::lock_guard lock(mutex_);
-            requests_.push_back(
-                {request.target, request.get_header_value("Content-Type"), request.body});
-            // The form body's fields count as parameters too, so tell the paths by the query.
-            const bool merge = request.target.find('?') != std::string::npos;
-            std::deque<std::string>& script = merge ? mergeReplies_ : checkReplies_;
-            std::string answer;
-            if (!script.empty()) {
-                answer = std::move(script.front());
-                script.pop_front();
-            }
-            reply.set_content(answer, "application/json;charset=UTF-8");
-        });
-    }
-
-    test::TestCertificate certificate_;
-    test::LocalHttpServer server_;
-    std::mutex mutex_;
-    std::deque<std::string> checkReplies_;
-    std::deque<std::string> mergeReplies_;
-    std::vector<RecordedRequest> requests_;
-};
-
-constexpr char kAccepted[] =
-    R"({"errno":0,"msg":"success","data":{"error_code":0,"error_msg":"SUCCESS"}})";
-constexpr char kNoFace[] = R"({"errno":1,"msg":"error","data":{"error_msg":"pic not has face"}})";
+using test::MergedReply;
+using test::RecordedRequest;
+constexpr const char* kAccepted = test::kAcceptedReply;
+constexpr const char* kNoFace = test::kNoFaceReply;
 constexpr char kBodyPrefixBase[] =
     "type=face&image_type=BASE64&image=data%3Aimage%2Fpng%3Bbase64%2C";
 constexpr char kBodyPrefixUrl[] = "type=face&image_type=BASE64&image_url=";
@@ -124,7 +67,7 @@ class HandlersTest : public ::testing::Test {
         slot = {1, kind, source};
     }
 
-    ScriptedService service_;
+    test::ScriptedFaceService service_;
     AppContext app_;
     FakeUi ui_;
     WebSettings saved_;
@@ -388,12 +331,6 @@ std::string MergeBody(const std::string& templateImage, const char* templateType
     return R"({"image_template":{"image":")" + templateImage + R"(","image_type":")" +
            templateType + R"("},"image_target":{"image":")" + targetImage + R"(","image_type":")" +
            targetType + R"("},"version":"2.0"})";
-}
-
-std::string MergedReply(const std::string& base64) {
-    return R"({"errno":0,"msg":"success","data":{"error_code":0,"error_msg":"SUCCESS",)"
-           R"("result":{"merge_image":")" +
-           base64 + R"("}}})";
 }
 
 TEST_F(HandlersTest, MergeNeedsBothSlotsReady) {
