@@ -10,6 +10,8 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
+#include "service/request_parsing.h"
+
 namespace quill::service {
 
 struct ImageFetcher::TrustedCerts {
@@ -53,23 +55,6 @@ CURLcode AddTrustedCerts(CURL*, void* sslContext, void* user) {
     }
     ERR_clear_error();
     return CURLE_OK;
-}
-
-bool StartsWithNoCase(const std::string& text, const char* prefix) {
-    std::size_t i = 0;
-    for (; prefix[i] != '\0'; ++i) {
-        if (i >= text.size()) {
-            return false;
-        }
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 void InitCurlOnce() {

@@ -22,22 +22,6 @@ int HexValue(char c) {
     return -1;
 }
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool EqualsNoCase(std::string_view text, std::string_view lowerWord) {
     return text.size() == lowerWord.size() && StartsWithNoCase(text, lowerWord);
 }
@@ -66,6 +50,22 @@ ImageSource ImageFromFormValue(std::string value) {
 }
 
 }  // namespace
+
+bool StartsWithNoCase(std::string_view text, std::string_view lowerPrefix) {
+    if (text.size() < lowerPrefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < lowerPrefix.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c != lowerPrefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
 
 bool PercentDecode(std::string_view text, std::string& out) {
     out.clear();

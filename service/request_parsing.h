@@ -13,6 +13,9 @@
 
 namespace quill::service {
 
+// ASCII letters compared without case; `lowerPrefix` is in lower case.
+bool StartsWithNoCase(std::string_view text, std::string_view lowerPrefix);
+
 // Decodes one form value: "%XY" is a byte, "+" a space. False on a malformed escape.
 bool PercentDecode(std::string_view text, std::string& out);
 
