@@ -12,6 +12,7 @@
 #include "engine_limits.h"
 #include "http/gbk_codec.h"
 #include "json/script_engine.h"
+#include "merge_path.h"
 
 namespace quill {
 namespace {
@@ -519,19 +520,6 @@ TEST_F(JsonDocumentTest, ReturnedDocumentOfAMissingOrStringMember) {
     auto function = doc_.GetMemberDocument("fn");
     EXPECT_EQ(function->EvalText("typeof da"), "undefined");
     function->Destroy();
-}
-
-// The three calls the merge makes on each reply.
-std::string MergeImage(JsonDocument& global, const std::string& reply) {
-    global.Parse(reply);
-    auto data = global.GetMemberDocument("data");
-    auto result = data->GetMemberDocument("result");
-    data->Destroy();
-    std::string image = result->GetMemberText("merge_image");
-    EXPECT_TRUE(Balanced(global));
-    EXPECT_TRUE(Balanced(*result));
-    result->Destroy();
-    return image;
 }
 
 TEST_F(JsonDocumentTest, MergePathTakesThePictureOutOfAReply) {

@@ -5,6 +5,7 @@
 
 #include "json/json_document.h"
 #include "json/script_engine.h"
+#include "merge_path.h"
 
 namespace quill {
 namespace {
@@ -18,18 +19,6 @@ std::string Base64Like(std::size_t size, unsigned seed) {
         c = kAlphabet[(seed >> 16) % 64];
     }
     return text;
-}
-
-std::string MergeImage(JsonDocument& global, const std::string& reply) {
-    if (!global.Parse(reply)) {
-        return {};
-    }
-    auto data = global.GetMemberDocument("data");
-    auto result = data->GetMemberDocument("result");
-    data->Destroy();
-    std::string image = result->GetMemberText("merge_image");
-    result->Destroy();
-    return image;
 }
 
 TEST(LargeReply, TwentyMegabytePictureWithinTheDefaultLimits) {
