@@ -2,6 +2,8 @@
 //   service_bench --benchmark_filter=Merge
 // Peak memory of the process is reported as the counter peak_rss_mb.
 #include <atomic>
+#include <cstdint>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -54,6 +56,14 @@ double PeakRssMegabytes() {
     return 0;
 }
 
+// CPU time of the whole process, all threads; with the merges counted it shows whether workers
+// serialise (the cost per merge would rise with more workers), whatever else the machine runs.
+double ProcessCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
 void BM_Detect(benchmark::State& state) {
     // Grey as the service makes it; libpng's own grey conversion differs slightly.
     const cv::Mat bgr = cv::imread(std::string(QUILL_SAMPLES_DIR) + "/" + kSamples[state.range(0)]);
@@ -102,6 +112,7 @@ void BM_MergeThroughput(benchmark::State& state) {
         pool.push_back(std::make_unique<FaceWorker>(Models(), ServiceLimits()));
     }
     std::atomic<bool> failed{false};
+    const double cpuBefore = ProcessCpuSeconds();
     for (auto _ : state) {
         std::vector<std::thread> threads;
         for (int i = 0; i < workers; ++i) {
@@ -121,7 +132,9 @@ void BM_MergeThroughput(benchmark::State& state) {
     if (failed) {
         state.SkipWithError("merge failed");
     }
-    state.SetItemsProcessed(state.iterations() * workers * kMergesPerWorker);
+    const auto merges = static_cast<double>(state.iterations() * workers * kMergesPerWorker);
+    state.SetItemsProcessed(static_cast<std::int64_t>(merges));
+    state.counters["cpu_ms_per_merge"] = (ProcessCpuSeconds() - cpuBefore) * 1000.0 / merges;
 }
 BENCHMARK(BM_MergeThroughput)
     ->Arg(1)
@@ -153,6 +166,7 @@ void BM_ServiceMerge(benchmark::State& state) {
         clients.back()->set_read_timeout(60, 0);
     }
     bool failed = false;
+    const double cpuBefore = ProcessCpuSeconds();
     for (auto _ : state) {
         std::vector<std::thread> threads;
         std::vector<int> ok(kClients, 0);
@@ -175,6 +189,8 @@ void BM_ServiceMerge(benchmark::State& state) {
         state.SkipWithError("a merge request failed");
     }
     state.SetItemsProcessed(state.iterations() * kClients);
+    state.counters["cpu_ms_per_merge"] = (ProcessCpuSeconds() - cpuBefore) * 1000.0 /
+                                         static_cast<double>(state.iterations() * kClients);
     state.counters["peak_rss_mb"] = PeakRssMegabytes();
 }
 BENCHMARK(BM_ServiceMerge)
