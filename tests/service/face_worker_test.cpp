@@ -41,21 +41,49 @@ TEST(FaceWorkerTest, FindsOneFaceInEachFacePhotoAndNoneElsewhere) {
     }
 }
 
-TEST(FaceWorkerTest, SearchesLargePicturesScaledDown) {
-    // Four times the sample's size: searched at the detection size, boxes scaled back.
+// Grace Hopper's photograph at four times its size, as a PNG file.
+std::string LargeHopper() {
     cv::Mat photo;
-    ASSERT_EQ(DecodeImage(Sample("grace_hopper.png"), ServiceLimits(), photo), std::nullopt);
+    EXPECT_EQ(DecodeImage(Sample("grace_hopper.png"), ServiceLimits(), photo), std::nullopt);
     cv::resize(photo, photo, cv::Size(), 4.0, 4.0, cv::INTER_LINEAR);
     std::vector<unsigned char> png;
     cv::imencode(".png", photo, png);
+    return std::string(png.begin(), png.end());
+}
+
+TEST(FaceWorkerTest, SearchesLargePicturesScaledDown) {
     FaceWorker worker(Models(), ServiceLimits());
     FaceCheckResult result;
-    ASSERT_EQ(worker.Check(std::string(png.begin(), png.end()), result), std::nullopt);
+    ASSERT_EQ(worker.Check(LargeHopper(), result), std::nullopt);
     ASSERT_EQ(result.faces.size(), 1u);
     EXPECT_EQ(result.width, 2048);
     // The face sits at about (161, 137) and is 216 wide in the original.
     EXPECT_NEAR(result.faces[0].left, 4 * 161, 40);
     EXPECT_NEAR(result.faces[0].width, 4 * 216, 80);
+}
+
+// A face far larger than the sample's takes the path that blends on a smaller copy.
+TEST(FaceWorkerTest, MergeOntoALargeFaceKeepsTheRestOfThePicture) {
+    const std::string large = LargeHopper();
+    FaceWorker worker(Models(), ServiceLimits());
+    std::string jpeg;
+    ASSERT_EQ(worker.Merge(large, Sample("astronaut.png"), jpeg), std::nullopt);
+    cv::Mat merged;
+    cv::Mat original;
+    ASSERT_EQ(DecodeImage(jpeg, ServiceLimits(), merged), std::nullopt);
+    ASSERT_EQ(DecodeImage(large, ServiceLimits(), original), std::nullopt);
+    ASSERT_EQ(merged.size(), original.size());
+    FaceCheckResult after;
+    ASSERT_EQ(worker.Check(jpeg, after), std::nullopt);
+    ASSERT_FALSE(after.faces.empty());
+    EXPECT_NEAR(after.faces[0].left, 4 * 161, 80);
+    const auto meanDifference = [&](const cv::Rect& r) {
+        return cv::norm(merged(r), original(r), cv::NORM_L1) / static_cast<double>(r.area()) / 3;
+    };
+    // Below the chin and beside the face the picture is the template's; the face is new.
+    EXPECT_LT(meanDifference(cv::Rect(0, 2000, 400, 400)), 3.0);
+    EXPECT_LT(meanDifference(cv::Rect(1700, 200, 300, 300)), 3.0);
+    EXPECT_GT(meanDifference(cv::Rect(4 * 200, 4 * 200, 4 * 140, 4 * 100)), 8.0);
 }
 
 TEST(FaceWorkerTest, ReportsAtMostTheFaceLimitBestFirst) {
