@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(found == -1 || (found >= 1 && static_cast<std::size_t>(found) <= text.size()));
         if (found != -1 && !part.empty()) {
             Check(OnBoundary(text, found));
-            Check(ignoreCase || text.compare(static_cast<std::size_t>(found - 1), part.size(),
-                                             part) == 0);
+            Check(ignoreCase ||
+                  text.compare(static_cast<std::size_t>(found - 1), part.size(), part) == 0);
         }
     }
     const Pos last = FindLast(text, part);
